@@ -29,6 +29,8 @@ struct PadControl : testing::Test {
     FakePad pad;
     std::unique_ptr<FrameProbe> frame;
 
+    void SetUp() override { myvector.clear(); }
+
     void build()
     {
         frame = std::make_unique<FrameProbe>(&pad);

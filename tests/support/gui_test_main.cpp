@@ -6,6 +6,9 @@
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no display.
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS();
     Gtk::Main kit(argc, argv, true);
     return RUN_ALL_TESTS();
 }
