@@ -37,10 +37,11 @@ run "All tests" in_display ctest --test-dir "$root/build/test" --output-on-failu
 
 configure_and_build "$root/build/asan" address
 run "Unit and GUI tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
-  env ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1" \
-      LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
-      UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
-  in_display ctest --test-dir "$root/build/asan" -L unit --output-on-failure -j2
+  in_display env \
+    ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:halt_on_error=1:detect_stack_use_after_return=1" \
+    LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+  ctest --test-dir "$root/build/asan" -L unit --output-on-failure -j2
 
 configure_and_build "$root/build/tsan" thread test_store
 # ThreadSanitizer needs the fixed memory layout that disabling address-space
