@@ -78,7 +78,7 @@ void MainFrame::fillProviderList()
     }
 }
 
-bool MainFrame::onExitClicked(GdkEventAny* /*event*/)
+void MainFrame::closePad()
 {
     if (bOpened) {
         pad->Close();
@@ -88,6 +88,11 @@ bool MainFrame::onExitClicked(GdkEventAny* /*event*/)
         pad->ReleaseProvider();
         bSelected = false;
     }
+}
+
+bool MainFrame::onExitClicked(GdkEventAny* /*event*/)
+{
+    closePad();
     Gtk::Main::quit();
     return true;
 }
@@ -174,14 +179,7 @@ void MainFrame::on_clear_clicked()
 
 void MainFrame::on_reset_clicked()
 {
-    if (bOpened) {
-        pad->Close();
-        bOpened = false;
-    }
-    if (bSelected) {
-        pad->ReleaseProvider();
-        bSelected = false;
-    }
+    closePad();
     drawArea.bDrawFrame = false;
     drawArea.hide();
     myvector.clear();

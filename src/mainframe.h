@@ -53,6 +53,9 @@ protected:
     VellixTablet* pad;
 
 private:
+    // Closes the device if it is open, then releases the provider if one is
+    // selected, clearing the flags.
+    void closePad();
     void selectProvider();
     void openDevice();
     void fillProviderList();

@@ -16,20 +16,17 @@ const FakePad::Provider* FakePad::provider(short index) const
 
 bool FakePad::Close()
 {
-    calls.push_back("Close");
-    return true;
+    return answer("Close", true);
 }
 
 bool FakePad::Open()
 {
-    calls.push_back("Open");
-    return openResult;
+    return answer("Open", openResult);
 }
 
 short FakePad::GetProviderCount()
 {
-    calls.push_back("GetProviderCount");
-    return static_cast<short>(providers.size());
+    return answer("GetProviderCount", static_cast<short>(providers.size()));
 }
 
 const char* FakePad::GetProviderId(short index)
@@ -54,50 +51,42 @@ bool FakePad::SelectProvider(const char* id)
 
 bool FakePad::ReleaseProvider()
 {
-    calls.push_back("ReleaseProvider");
-    return true;
+    return answer("ReleaseProvider", true);
 }
 
 short FakePad::GetDeviceCount()
 {
-    calls.push_back("GetDeviceCount");
-    return deviceCount;
+    return answer("GetDeviceCount", deviceCount);
 }
 
 std::int32_t FakePad::GetMinX()
 {
-    calls.push_back("GetMinX");
-    return minX;
+    return answer("GetMinX", minX);
 }
 
 std::int32_t FakePad::GetMinY()
 {
-    calls.push_back("GetMinY");
-    return minY;
+    return answer("GetMinY", minY);
 }
 
 std::int32_t FakePad::GetMaxX()
 {
-    calls.push_back("GetMaxX");
-    return maxX;
+    return answer("GetMaxX", maxX);
 }
 
 std::int32_t FakePad::GetMaxY()
 {
-    calls.push_back("GetMaxY");
-    return maxY;
+    return answer("GetMaxY", maxY);
 }
 
 double FakePad::GetWidthInches()
 {
-    calls.push_back("GetWidthInches");
-    return widthInches;
+    return answer("GetWidthInches", widthInches);
 }
 
 double FakePad::GetHeightInches()
 {
-    calls.push_back("GetHeightInches");
-    return heightInches;
+    return answer("GetHeightInches", heightInches);
 }
 
 bool FakePad::SetDataCallback(PenDataCallback cb)

@@ -46,6 +46,14 @@ public:
 
 private:
     const Provider* provider(short index) const;
+
+    // Records the call and gives the answer the test set.
+    template <typename T>
+    T answer(const char* call, T value)
+    {
+        calls.push_back(call);
+        return value;
+    }
 };
 
 #endif
