@@ -31,6 +31,12 @@ class DeviceSession(E2ETestCase):
         # Strokes stay inside the frame: none of the black touches it.
         self.assertEqual(shot.count(is_ink, 0, 0, shot.width, 3), 0)
         self.assertEqual(shot.count(is_ink, 0, shot.height - 3, shot.width, shot.height), 0)
+        # The canvas keeps redrawing as the pen moves on: the signature runs
+        # left to right, its first stroke within the left third (about 0.8 s
+        # of samples), so ink further right comes from later redraws.
+        def past_first_stroke(s):
+            return sum(1 for x, _ in ink_pixels(s) if x > s.width * 0.34) >= 50
+        self.wait_for_canvas(app, past_first_stroke, "strokes past the first one", "open-later")
 
         app.close_window()
         self.assertEndsCleanly(app, stdout="")
