@@ -174,14 +174,26 @@ TEST(ConcurrentVector, RecordsCrossThreadsWholeAndNoneAreLost)
 
     concurrent_vector<tagDATA_REPORT> store;
     std::atomic<bool> done{false};
+    // The reader stops clearing, and says so, before the last stretch of
+    // appends, so records are always left for the final check.
+    std::atomic<bool> clearing{true};
+    std::atomic<bool> clearsStopped{false};
     std::thread producer([&] {
-        for (std::uint32_t n = 0; n < kRecords; ++n)
+        for (std::uint32_t n = 0; n < kRecords; ++n) {
+            if (n == kRecords - 10000) {
+                clearing = false;
+                while (!clearsStopped)
+                    std::this_thread::yield();
+            }
             store.push_back(makeRecord(n));
+        }
         done = true;
     });
 
     std::size_t torn = 0, reads = 0, clears = 0;
     while (!done) {
+        if (!clearing)
+            clearsStopped = true;
         const std::size_t n = store.size();
         tagDATA_REPORT r;
         for (std::size_t i = n > 64 ? n - 64 : 0; i < n; ++i) {
@@ -190,7 +202,7 @@ TEST(ConcurrentVector, RecordsCrossThreadsWholeAndNoneAreLost)
                 torn += whole(r) ? 0 : 1;
             }
         }
-        if (n > 20000) {
+        if (n > 20000 && clearing) {
             store.clear();
             ++clears;
         }
