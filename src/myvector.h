@@ -37,7 +37,16 @@ public:
     void push_back(const T& item)
     {
         {
-            boost::lock_guard<boost::mutex> lock(mutex_);
+            boost::unique_lock<boost::mutex> lock(mutex_, boost::try_to_lock);
+            // A redraw takes the lock again right after each copy, so a
+            // producer that went to sleep on it tends to wake and find it taken
+            // again. Retrying briefly first catches the reader between copies.
+            for (int i = 0; i < 100 && !lock.owns_lock(); ++i) {
+                cpuRelax();
+                lock.try_lock();
+            }
+            if (!lock.owns_lock())
+                lock.lock();
             items_.push_back(item);
         }
         // Notified outside the lock so a woken waiter does not block on it.
@@ -76,6 +85,13 @@ public:
     }
 
 private:
+    static void cpuRelax()
+    {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
     std::vector<T> items_;
     mutable boost::mutex mutex_;
     boost::condition_variable appended_;

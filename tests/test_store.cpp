@@ -77,6 +77,7 @@ TEST(PenReportPacking, KeepsOnlyTheLowBitsOfEachArgument)
 
 TEST(PenReportPacking, IgnoresTheFifthSixthAndSeventhArguments)
 {
+    myvector.clear();
     MainFrame::PenDataHandler(10, 20, 30, 1, 0, 0, 0, 40);
     MainFrame::PenDataHandler(10, 20, 30, 1, 0xFF, -12345, 0xFFFFFFFFu, 40);
     const tagDATA_REPORT a = stored(0), b = stored(1);
@@ -248,6 +249,7 @@ void countingHandler(std::int32_t x, std::int32_t y, std::int32_t third, unsigne
 TEST(PadToStore, OurLibraryFillsTheStoreOnItsOwnThreadUntilClose)
 {
     setenv("VELLIX_SIM_RATE", "5000", 1);
+    myvector.clear();
     VellixTablet pad;
     ASSERT_TRUE(pad.SelectProvider(pad.GetProviderId(0)));
     pad.SetDataCallback(countingHandler);
