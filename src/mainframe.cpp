@@ -61,8 +61,6 @@ MainFrame::MainFrame(VellixTablet* pad_)
     btnClear.set_sensitive(false);
     btnReset.set_sensitive(false);
     lblSize.hide();
-    bOpened = false;
-    bSelected = false;
 }
 
 MainFrame::~MainFrame() = default;

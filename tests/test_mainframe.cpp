@@ -46,24 +46,6 @@ std::vector<std::string> entries(Gtk::ComboBoxText& combo)
     return texts;
 }
 
-// Runs the exit sequence inside a running main loop and reports whether the
-// loop was told to quit.
-bool exitQuitsLoop(const std::function<void()>& startExit)
-{
-    bool quitByTimeout = false;
-    Glib::signal_idle().connect_once(startExit);
-    sigc::connection guard = Glib::signal_timeout().connect(
-        [&] {
-            quitByTimeout = true;
-            Gtk::Main::quit();
-            return false;
-        },
-        5000);
-    Gtk::Main::run();
-    guard.disconnect();
-    return !quitByTimeout;
-}
-
 }  // namespace
 
 TEST(MainFrameConstruction, AsksForProvidersInOrderAndListsThemAsIdThenName)
@@ -208,7 +190,7 @@ TEST(ExitSequence, StartStateOnlyQuitsTheLoop)
     FrameProbe frame(&pad);
     pad.takeCalls();
 
-    EXPECT_TRUE(exitQuitsLoop([&] { EXPECT_TRUE(frame.onExitClicked(nullptr)); }));
+    EXPECT_TRUE(runUntilQuit([&] { EXPECT_TRUE(frame.onExitClicked(nullptr)); }));
     EXPECT_TRUE(pad.takeCalls().empty());
 }
 
@@ -230,7 +212,7 @@ TEST(ExitSequence, ClosesAndReleasesAsTheFlagsSay)
         frame.bOpened = c.opened;
         frame.bSelected = c.selected;
 
-        EXPECT_TRUE(exitQuitsLoop([&] { frame.onExitClicked(nullptr); }));
+        EXPECT_TRUE(runUntilQuit([&] { frame.onExitClicked(nullptr); }));
         EXPECT_EQ(pad.takeCalls(), c.expected);
         EXPECT_FALSE(frame.bOpened);
         EXPECT_FALSE(frame.bSelected);
@@ -247,7 +229,7 @@ TEST(ExitSequence, ClosingTheWindowRunsItAndKeepsTheWindow)
     frame.bSelected = true;
     pad.takeCalls();
 
-    EXPECT_TRUE(exitQuitsLoop([&] { frame.close(); }));
+    EXPECT_TRUE(runUntilQuit([&] { frame.close(); }));
     EXPECT_EQ(pad.takeCalls(), (Calls{"Close", "ReleaseProvider"}));
     // The handler answered the delete event, so the window is still there
     // for main to delete.

@@ -18,13 +18,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// Clicks as a user would: only an active button can be clicked.
-void click(Gtk::Button& button)
-{
-    ASSERT_TRUE(button.is_sensitive()) << button.get_label() << " is not clickable";
-    button.clicked();
-}
-
 struct PadControl : testing::Test {
     FakePad pad;
     std::unique_ptr<FrameProbe> frame;
@@ -68,16 +61,8 @@ struct PadControl : testing::Test {
     // Runs the exit sequence in a running main loop; returns the pad calls.
     Calls exitCalls()
     {
-        Glib::signal_idle().connect_once([this] { frame->onExitClicked(nullptr); });
-        sigc::connection guard = Glib::signal_timeout().connect(
-            [] {
-                ADD_FAILURE() << "the exit sequence did not quit the main loop";
-                Gtk::Main::quit();
-                return false;
-            },
-            5000);
-        Gtk::Main::run();
-        guard.disconnect();
+        EXPECT_TRUE(runUntilQuit([this] { frame->onExitClicked(nullptr); }))
+            << "the exit sequence did not quit the main loop";
         return pad.takeCalls();
     }
 };

@@ -23,13 +23,6 @@ using namespace std::chrono_literals;
 // appends while the GUI thread clears and draws.
 constexpr const char* kRate = "50000";
 
-// Clicks as a user would: only an active button can be clicked.
-void click(Gtk::Button& button)
-{
-    ASSERT_TRUE(button.is_sensitive()) << button.get_label() << " is not clickable";
-    button.clicked();
-}
-
 // Checks that the stored records' sample numbers run on by one (mod 256)
 // from the first to the last; returns how many records were checked. The
 // library's thread may append meanwhile, so only a snapshot's worth is read.

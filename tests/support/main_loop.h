@@ -1,6 +1,8 @@
-// Helpers for driving the GTK main loop from tests.
+// Helpers for driving the GTK main loop and the widgets from tests.
 #ifndef TESTS_MAIN_LOOP_H
 #define TESTS_MAIN_LOOP_H
+
+#include <gtkmm/button.h>
 
 #include <chrono>
 #include <functional>
@@ -13,5 +15,13 @@ bool runUntil(const std::function<bool()>& condition,
 
 // Dispatches everything that is ready now, without blocking.
 void drainEvents();
+
+// Runs the main loop with start called from inside it, until something calls
+// Gtk::Main::quit(); returns false if that did not happen within timeout.
+bool runUntilQuit(const std::function<void()>& start,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// Clicks as a user would: only an active button can be clicked.
+void click(Gtk::Button& button);
 
 #endif
