@@ -110,6 +110,11 @@ struct ShownCanvas {
     {
         area.set_size_request(width, height);
         window.add(area);
+        // Read-back takes what is on the screen, and without a window
+        // manager every window opens at the top left corner, where the other
+        // GUI tests of the run show theirs (the end-to-end tests use the
+        // middle of the screen). The right edge is left to this one.
+        window.move(950, 20);
         // Before the canvas's own handler, which stops the emission.
         area.signal_draw().connect([this](const Cairo::RefPtr<Cairo::Context>&) {
             ++draws;
